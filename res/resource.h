@@ -1,0 +1,22 @@
+// Resource identifiers of the installer executable.
+#pragma once
+
+#define IDR_MAINFRAME                   1
+#define IDD_FETCHWRIGHT_DIALOG          102
+
+#define IDS_INSTALLER_AGENT_FORMAT      129
+#define IDS_CHECKING_PREREQUISITES      130
+#define IDS_DOWNLOADING_PREREQUISITES   131
+#define IDS_PREREQUISITE_FAILED_CODE    132
+#define IDS_PREREQUISITE_CANNOT_RUN     133
+#define IDS_INSTALLING_PREREQUISITES    134
+#define IDS_WINDOW_TITLE_FORMAT         135
+
+#define IDC_CHECK_PROGRESS              1000
+#define IDC_PREREQ_DOWNLOAD_PROGRESS    1001
+#define IDC_PREREQ_INSTALL_PROGRESS     1002
+#define IDC_CHECK_TEXT                  1003
+#define IDC_PREREQ_DOWNLOAD_TEXT        1004
+#define IDC_PREREQ_INSTALL_TEXT         1005
+#define IDC_APP_DOWNLOAD_TEXT           1006
+#define IDC_APP_DOWNLOAD_PROGRESS       1007
