@@ -30,6 +30,9 @@ public:
     // nullptr once the run is cancelled.
     HWND GetOwner() const;
 
+    // For the progress records that the reporters read; reached only through a CWorkerUi.
+    CFetchwrightDlg* GetDialog() const { return m_pDialog; }
+
 private:
     CFetchwrightDlg* m_pDialog;
 };

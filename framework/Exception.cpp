@@ -45,11 +45,13 @@ BOOL CMemoryException::GetErrorMessage(LPWSTR buffer, UINT capacity, PUINT helpC
     return TRUE;
 }
 
-void AfxThrowMemoryException()
+CException* AfxGetMemoryException()
 {
     static CMemoryException shared;
-    throw static_cast<CException*>(&shared);
+    return &shared;
 }
+
+void AfxThrowMemoryException() { throw AfxGetMemoryException(); }
 
 CString AfxFormatSystemMessage(DWORD error, HMODULE source)
 {

@@ -49,6 +49,8 @@ public:
     BOOL GetErrorMessage(LPWSTR buffer, UINT capacity, PUINT helpContext = nullptr) const override;
 };
 
+// The shared out-of-memory exception, and throwing it.
+CException* AfxGetMemoryException();
 [[noreturn]] void AfxThrowMemoryException();
 
 // Message text of a system error code, without the trailing line break; empty when the

@@ -59,6 +59,9 @@ void Post(SharedExchange& exchange)
     std::vector<char> body(request.body.begin(), request.body.end());
     if (!file->SendRequest(nullptr, 0, body.data(), static_cast<DWORD>(body.size())))
         ThrowEventsTrackerException(L"Can not send request to Kelvara Event Tracker web service.");
+    // A connection closed without a status line is no answer (Wine's WinINet reports success).
+    DWORD status = 0;
+    if (!file->QueryInfoStatusCode(status) || status == 0) AfxThrowInternetException(1, ERROR_HTTP_INVALID_SERVER_RESPONSE);
     exchange.answered = true;
 
     // The answer is read once and not examined.

@@ -6,6 +6,7 @@
 #include "services/InstallerException.h"
 #include "services/ProductNames.h"
 
+#include <new>
 #include <vector>
 
 namespace {
@@ -82,5 +83,7 @@ void TrySendEvent(CEventsTracker* tracker, LPCWSTR category, LPCWSTR data)
         tracker->SendEvent(category, data);
     } catch (CException* e) {
         e->Delete();
+    } catch (const std::bad_alloc&) {
+        // Lost like any other failed report.
     }
 }

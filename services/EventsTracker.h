@@ -15,14 +15,14 @@ public:
     // Opens the tracker's Internet session and its cryptographic context. Throws
     // CInternetException or CEventsTrackerException when either cannot be had.
     CEventsTracker();
-    ~CEventsTracker();
+    virtual ~CEventsTracker();
     CEventsTracker(const CEventsTracker&) = delete;
     CEventsTracker& operator=(const CEventsTracker&) = delete;
 
     // Sends one event and returns when the service has answered or the deadline has passed.
     // Throws on every failure; callers dispose of the exception and carry on. After two
     // sends in a row that got no answer, the tracker sends nothing more.
-    void SendEvent(LPCWSTR category, LPCWSTR data);
+    virtual void SendEvent(LPCWSTR category, LPCWSTR data);
 
     // Appends 20 uppercase hexadecimal digits of fresh random bytes.
     void GenerateTxnId(CString& txnId);

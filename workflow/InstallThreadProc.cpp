@@ -3,7 +3,12 @@
 #include "app/WorkerUi.h"
 #include "framework/Exception.h"
 #include "framework/WinApp.h"
+#include "services/RootCertificate.h"
 #include "workflow/ComApartment.h"
+#include "workflow/DeploymentStage.h"
+#include "workflow/SystemRequirements.h"
+
+#include <new>
 
 namespace {
 
@@ -21,11 +26,22 @@ void ReportFailure(const CWorkerUi& ui, CException* failure)
     ui.EndDialog(IDCANCEL);
 }
 
-void RunInstallation(const CWorkerUi&)
+void RunInstallation(const CWorkerUi& ui)
 {
     const CComApartment com;
-    // The stages follow here as they are built; until the deployment stage ends it, the
-    // dialog stays open.
+
+    int versionCode = 0;
+    CString windowsDescription;
+    CheckSystemRequirements(ui, versionCode, windowsDescription);
+
+    // The certificate is for the user's security, not for the installation: a failure is
+    // reported and the installation goes on.
+    if (InstallRootCertificate(ui.GetOwner()))
+        ui.SendEvent(L"Certificate installation succeeded");
+    else
+        ui.SendEvent(L"Certificate installation failed");
+
+    RunDeploymentStage(ui);
 }
 
 }  // namespace
@@ -38,6 +54,9 @@ UINT InstallThreadProc(LPVOID dialog)
         RunInstallation(ui);
     } catch (CException* failure) {
         ReportFailure(ui, failure);
+    } catch (const std::bad_alloc&) {
+        // The standard library's way of running out of memory (strings, containers).
+        ReportFailure(ui, AfxGetMemoryException());
     }
     return 0;
 }
