@@ -41,7 +41,11 @@ BOOL AfxParseURL(LPCWSTR url, DWORD& serviceType, CString& server, CString& obje
              CString(parts.lpszExtraInfo, static_cast<int>(parts.dwExtraInfoLength));
     if (object.IsEmpty()) object = L"/";
     port = parts.nPort;
-    return !server.IsEmpty();
+    if (server.IsEmpty()) {
+        serviceType = AFX_INET_SERVICE_UNK;
+        return FALSE;
+    }
+    return TRUE;
 }
 
 void CInternetHandle::Close()
