@@ -1,5 +1,6 @@
 """Registry files for regedit /S, and parsing of "reg query" output."""
 
+import hashlib
 from typing import Dict, List, Optional, Union
 
 RegValue = Union[str, int, None]  # str: REG_SZ, int: REG_DWORD, None: the key alone
@@ -8,6 +9,12 @@ INTERNET_SETTINGS = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersio
 RUN_ONCE = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\RunOnce"
 NET4_CLIENT = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Client"
 CLICKONCE_PROGID = "Fetchwright.FakeClickOnce"
+ROOT_CERTIFICATES = r"HKEY_CURRENT_USER\Software\Microsoft\SystemCertificates\Root\Certificates"
+
+
+def root_certificate_key(der: bytes) -> str:
+    """Where Wine keeps a certificate added to the user's ROOT store: named by its SHA-1 thumbprint."""
+    return ROOT_CERTIFICATES + "\\" + hashlib.sha1(der).hexdigest().upper()
 
 
 def _quote(text: str) -> str:
