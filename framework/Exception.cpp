@@ -3,6 +3,8 @@
 #include "framework/WinApp.h"
 #include "platform/Platform.h"
 
+#include <vector>
+
 BOOL CException::GetErrorMessage(LPWSTR buffer, UINT capacity, PUINT helpContext) const
 {
     if (helpContext) *helpContext = 0;
@@ -12,10 +14,11 @@ BOOL CException::GetErrorMessage(LPWSTR buffer, UINT capacity, PUINT helpContext
 
 int CException::ReportError(UINT type, UINT fallbackMessageId) const
 {
-    wchar_t message[512];
+    // As much of the message as its report as an event carries: the user sees all of it.
+    std::vector<wchar_t> message(kReportedMessageCapacity);
     CString text;
-    if (GetErrorMessage(message, 512))
-        text = message;
+    if (GetErrorMessage(message.data(), kReportedMessageCapacity))
+        text = message.data();
     else if (fallbackMessageId != 0)
         text.LoadString(fallbackMessageId);
     else

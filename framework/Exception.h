@@ -10,15 +10,19 @@
 
 class CException {
 public:
+    // Capacity in characters with which failures are read for the user and for reports.
+    static constexpr UINT kReportedMessageCapacity = 4096;
+
     virtual ~CException() = default;
 
     // Copies the message, cut to capacity - 1 characters and terminated. Returns TRUE when
     // a message is available.
     virtual BOOL GetErrorMessage(LPWSTR buffer, UINT capacity, PUINT helpContext = nullptr) const;
 
-    // Shows the message in a message box owned by the application's main window (or the
-    // window registered for the calling thread). MB_OK alone gets MB_ICONEXCLAMATION; the
-    // caption is the application's name. The fallback text is used when there is no message.
+    // Shows the message (up to kReportedMessageCapacity - 1 characters) in a message box owned
+    // by the application's main window (or the window registered for the calling thread).
+    // MB_OK alone gets MB_ICONEXCLAMATION; the caption is the application's name. The fallback
+    // text is used when there is no message.
     virtual int ReportError(UINT type = MB_OK, UINT fallbackMessageId = 0) const;
 
     // Disposes of a heap exception; shared ones (out of memory) ignore it.

@@ -19,8 +19,8 @@ void ReportFailure(const CWorkerUi& ui, CException* failure)
     CExceptionPtr guard(failure);
     if (ui.IsCancelled()) return;
     failure->ReportError(MB_OK);
-    wchar_t message[4096];
-    failure->GetErrorMessage(message, 4096);
+    wchar_t message[CException::kReportedMessageCapacity];
+    failure->GetErrorMessage(message, CException::kReportedMessageCapacity);
     guard.reset();
     ui.SendEvent(L"Exception", message);
     ui.EndDialog(IDCANCEL);

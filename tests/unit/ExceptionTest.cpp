@@ -167,6 +167,16 @@ TEST(CException, ReportErrorShowsTheMessageThroughThePlatform)
     }
 }
 
+TEST(CException, ReportErrorShowsALongMessageWhole)
+{
+    FakePlatform fake;
+    ScopedFakePlatform installed(fake);
+    const std::wstring message = L"Can not download file. File name: " + std::wstring(600, L'x') + L".deploy";
+    MessageException(message.c_str()).ReportError();
+    ASSERT_EQ(1u, fake.MessageBoxes().size());
+    EXPECT_EQ(message, fake.MessageBoxes()[0].text);
+}
+
 TEST(ScopedFakePlatform, RestoresThePreviousPlatformWhenNested)
 {
     IPlatform* const system = &Platform();
