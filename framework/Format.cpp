@@ -5,7 +5,7 @@
 
 namespace {
 
-struct Spec {
+struct Directive {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
     int precision = -1;
@@ -14,15 +14,15 @@ struct Spec {
     bool wideText = false;     // l or w: the text argument is wide
 };
 
-void Pad(std::wstring& out, const std::wstring& body, const Spec& spec, size_t signLength = 0)
+void Pad(std::wstring& out, const std::wstring& body, const Directive& directive, size_t signLength = 0)
 {
-    const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+    const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
     if (body.size() >= width) {
         out += body;
-    } else if (spec.left) {
+    } else if (directive.left) {
         out += body;
         out.append(width - body.size(), L' ');
-    } else if (spec.zero) {
+    } else if (directive.zero) {
         out.append(body, 0, signLength);
         out.append(width - body.size(), L'0');
         out.append(body, signLength, std::wstring::npos);
@@ -32,7 +32,7 @@ void Pad(std::wstring& out, const std::wstring& body, const Spec& spec, size_t s
     }
 }
 
-void FormatInteger(std::wstring& out, const Spec& spec, wchar_t conversion, uint64_t magnitude, bool negative)
+void FormatInteger(std::wstring& out, const Directive& directive, wchar_t conversion, uint64_t magnitude, bool negative)
 {
     unsigned base = 10;
     const wchar_t* digitSet = L"0123456789abcdef";
@@ -43,22 +43,22 @@ void FormatInteger(std::wstring& out, const Spec& spec, wchar_t conversion, uint
     std::wstring digits;
     for (uint64_t v = magnitude; v != 0; v /= base)
         digits.insert(digits.begin(), digitSet[v % base]);
-    if (spec.precision < 0 && digits.empty())
+    if (directive.precision < 0 && digits.empty())
         digits = L"0";
-    if (spec.precision >= 0 && digits.size() < static_cast<size_t>(spec.precision))
-        digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), L'0');
+    if (directive.precision >= 0 && digits.size() < static_cast<size_t>(directive.precision))
+        digits.insert(0, static_cast<size_t>(directive.precision) - digits.size(), L'0');
 
     std::wstring prefix;
     if (negative) prefix = L"-";
-    else if (spec.plus && (conversion == L'd' || conversion == L'i')) prefix = L"+";
-    else if (spec.space && (conversion == L'd' || conversion == L'i')) prefix = L" ";
-    if (spec.alt && magnitude != 0) {
+    else if (directive.plus && (conversion == L'd' || conversion == L'i')) prefix = L"+";
+    else if (directive.space && (conversion == L'd' || conversion == L'i')) prefix = L" ";
+    if (directive.alt && magnitude != 0) {
         if (conversion == L'x') prefix += L"0x";
         if (conversion == L'X') prefix += L"0X";
         if (conversion == L'o' && digits[0] != L'0') digits.insert(digits.begin(), L'0');
     }
-    Spec padding = spec;
-    if (spec.precision >= 0) padding.zero = false;
+    Directive padding = directive;
+    if (directive.precision >= 0) padding.zero = false;
     Pad(out, prefix + digits, padding, prefix.size());
 }
 
@@ -83,48 +83,48 @@ void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args)
         const wchar_t* start = p++;
         if (*p == L'%') { out += L'%'; continue; }
 
-        Spec spec;
+        Directive directive;
         for (;; ++p) {
-            if (*p == L'-') spec.left = true;
-            else if (*p == L'+') spec.plus = true;
-            else if (*p == L' ') spec.space = true;
-            else if (*p == L'#') spec.alt = true;
-            else if (*p == L'0') spec.zero = true;
+            if (*p == L'-') directive.left = true;
+            else if (*p == L'+') directive.plus = true;
+            else if (*p == L' ') directive.space = true;
+            else if (*p == L'#') directive.alt = true;
+            else if (*p == L'0') directive.zero = true;
             else break;
         }
         if (*p == L'*') {
-            spec.width = va_arg(ap, int);
-            if (spec.width < 0) { spec.left = true; spec.width = -spec.width; }
+            directive.width = va_arg(ap, int);
+            if (directive.width < 0) { directive.left = true; directive.width = -directive.width; }
             ++p;
         } else {
-            while (*p >= L'0' && *p <= L'9') spec.width = spec.width * 10 + (*p++ - L'0');
+            while (*p >= L'0' && *p <= L'9') directive.width = directive.width * 10 + (*p++ - L'0');
         }
         if (*p == L'.') {
             ++p;
-            spec.precision = 0;
-            if (*p == L'*') { spec.precision = va_arg(ap, int); ++p; }
-            else while (*p >= L'0' && *p <= L'9') spec.precision = spec.precision * 10 + (*p++ - L'0');
+            directive.precision = 0;
+            if (*p == L'*') { directive.precision = va_arg(ap, int); ++p; }
+            else while (*p >= L'0' && *p <= L'9') directive.precision = directive.precision * 10 + (*p++ - L'0');
         }
-        using L = Spec::Length;
-        if (*p == L'h') { ++p; spec.narrowText = true;
-            if (*p == L'h') { ++p; spec.length = L::Char; } else spec.length = L::Short; }
-        else if (*p == L'l') { ++p; spec.wideText = true;
-            if (*p == L'l') { ++p; spec.length = L::LongLong; } else spec.length = L::Long; }
-        else if (*p == L'w') { ++p; spec.wideText = true; }
-        else if (*p == L'L') { ++p; spec.length = L::LongLong; }
+        using L = Directive::Length;
+        if (*p == L'h') { ++p; directive.narrowText = true;
+            if (*p == L'h') { ++p; directive.length = L::Char; } else directive.length = L::Short; }
+        else if (*p == L'l') { ++p; directive.wideText = true;
+            if (*p == L'l') { ++p; directive.length = L::LongLong; } else directive.length = L::Long; }
+        else if (*p == L'w') { ++p; directive.wideText = true; }
+        else if (*p == L'L') { ++p; directive.length = L::LongLong; }
         else if (*p == L'I') {
             ++p;
-            if (p[0] == L'6' && p[1] == L'4') { p += 2; spec.length = L::LongLong; }
-            else if (p[0] == L'3' && p[1] == L'2') { p += 2; spec.length = L::Default; }
-            else spec.length = L::Size;
+            if (p[0] == L'6' && p[1] == L'4') { p += 2; directive.length = L::LongLong; }
+            else if (p[0] == L'3' && p[1] == L'2') { p += 2; directive.length = L::Default; }
+            else directive.length = L::Size;
         }
-        else if (*p == L'z' || *p == L'j' || *p == L't') { spec.length = (*p == L'j') ? L::LongLong : L::Size; ++p; }
+        else if (*p == L'z' || *p == L'j' || *p == L't') { directive.length = (*p == L'j') ? L::LongLong : L::Size; ++p; }
 
         const wchar_t conversion = *p;
         switch (conversion) {
         case L'd': case L'i': {
             int64_t v;
-            switch (spec.length) {
+            switch (directive.length) {
             case L::LongLong: v = va_arg(ap, long long); break;
             case L::Size: v = va_arg(ap, intptr_t); break;
             case L::Long: v = va_arg(ap, long); break;
@@ -133,12 +133,12 @@ void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args)
             default: v = va_arg(ap, int); break;
             }
             const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-            FormatInteger(out, spec, conversion, magnitude, v < 0);
+            FormatInteger(out, directive, conversion, magnitude, v < 0);
             break;
         }
         case L'u': case L'x': case L'X': case L'o': {
             uint64_t v;
-            switch (spec.length) {
+            switch (directive.length) {
             case L::LongLong: v = va_arg(ap, unsigned long long); break;
             case L::Size: v = va_arg(ap, uintptr_t); break;
             case L::Long: v = va_arg(ap, unsigned long); break;
@@ -146,11 +146,11 @@ void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args)
             case L::Char: v = static_cast<unsigned char>(va_arg(ap, unsigned)); break;
             default: v = va_arg(ap, unsigned); break;
             }
-            FormatInteger(out, spec, conversion, v, false);
+            FormatInteger(out, directive, conversion, v, false);
             break;
         }
         case L'p': {
-            Spec pointer = spec;
+            Directive pointer = directive;
             pointer.zero = true;
             pointer.width = static_cast<int>(sizeof(void*) * 2);
             FormatInteger(out, pointer, L'X', reinterpret_cast<uintptr_t>(va_arg(ap, void*)), false);
@@ -158,24 +158,24 @@ void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args)
         }
         case L'c': case L'C': {
             const int v = va_arg(ap, int);
-            const bool narrow = conversion == L'C' ? !spec.wideText : spec.narrowText;
+            const bool narrow = conversion == L'C' ? !directive.wideText : directive.narrowText;
             const wchar_t ch = narrow ? static_cast<wchar_t>(static_cast<unsigned char>(v)) : static_cast<wchar_t>(v);
-            Pad(out, std::wstring(1, ch), spec);
+            Pad(out, std::wstring(1, ch), directive);
             break;
         }
         case L's': case L'S': {
-            const bool narrow = conversion == L'S' ? !spec.wideText : spec.narrowText;
+            const bool narrow = conversion == L'S' ? !directive.wideText : directive.narrowText;
             std::wstring text;
             if (narrow) {
-                text = Widen(va_arg(ap, const char*), spec.precision);
+                text = Widen(va_arg(ap, const char*), directive.precision);
             } else {
                 const wchar_t* wide = va_arg(ap, const wchar_t*);
                 if (!wide) wide = L"(null)";
                 const size_t length = std::wcslen(wide);
-                text.assign(wide, spec.precision >= 0 && static_cast<size_t>(spec.precision) < length
-                                      ? static_cast<size_t>(spec.precision) : length);
+                text.assign(wide, directive.precision >= 0 && static_cast<size_t>(directive.precision) < length
+                                      ? static_cast<size_t>(directive.precision) : length);
             }
-            Pad(out, text, spec);
+            Pad(out, text, directive);
             break;
         }
         default:

@@ -21,8 +21,8 @@ NAMESPACES = (
 )
 
 
-def pseudo_binary(seed: int, size: int) -> bytes:
-    generator = random.Random(seed)
+def pseudo_binary(pattern: int, size: int) -> bytes:
+    generator = random.Random(pattern)
     return b"MZ" + bytes(generator.randrange(256) for _ in range(size - 2))
 
 
