@@ -235,12 +235,13 @@ void RunDeploymentStage(const CWorkerUi& ui)
                             L"again. Contact support if you need help.");
     ui.SendEvent(L"Executable manifest downloaded");
 
-    deployment.totalBytes = GetFileLength(deployment.localManifestName) + GetFileLength(appManifestName);
-    AppDownloadProgressContext progress{deployment.totalBytes, deployment.totalBytes, ui.GetDialog()};
+    // The two manifests are done before the first file, and count towards the total.
+    const uint64_t manifestBytes = GetFileLength(deployment.localManifestName) + GetFileLength(appManifestName);
+    deployment.totalBytes = manifestBytes;
     ReadApplicationManifest(deployment, appManifestName);
-    progress.nTotalBytes = deployment.totalBytes;
     ui.SendEvent(L"Executable manifest parsed");
 
+    AppDownloadProgressContext progress{deployment.totalBytes, manifestBytes, ui.GetDialog()};
     AppDownloadProgress(0, &progress);
     DownloadApplicationFiles(ui, *session, deployment, appBaseUrl, progress);
     ui.SendEvent(L"Application files downloaded");

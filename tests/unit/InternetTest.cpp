@@ -101,6 +101,16 @@ TEST_F(CInternetSessionTest, PostArrivesByteExactWithItsHeaders)
     EXPECT_EQ(std::to_string(body.size()), received.Header("Content-Length"));
 }
 
+// A refused connection: the framework's Internet exception with its code and a message.
+void ExpectCannotConnect(CException* e)
+{
+    CExceptionPtr guard(e);
+    auto* error = dynamic_cast<CInternetException*>(e);
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), error->m_dwError);
+    EXPECT_FALSE(ErrorMessageOf(*error).empty());
+}
+
 TEST_F(CInternetSessionTest, ARefusedConnectionThrowsWithAMessage)
 {
     const uint16_t closedPort = LoopbackHttpServer::ClosedPort();
@@ -109,11 +119,7 @@ TEST_F(CInternetSessionTest, ARefusedConnectionThrowsWithAMessage)
         std::unique_ptr<CHttpFile> file(session.OpenURL(url.c_str()));
         FAIL() << "OpenURL succeeded";
     } catch (CException* e) {
-        CExceptionPtr guard(e);
-        auto* error = dynamic_cast<CInternetException*>(e);
-        ASSERT_NE(nullptr, error);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), error->m_dwError);
-        EXPECT_FALSE(ErrorMessageOf(*error).empty());
+        ExpectCannotConnect(e);
     }
 
     // Through a connection the failure comes with SendRequest: InternetConnect does not connect.
@@ -123,11 +129,7 @@ TEST_F(CInternetSessionTest, ARefusedConnectionThrowsWithAMessage)
         request->SendRequest();
         FAIL() << "SendRequest succeeded";
     } catch (CException* e) {
-        CExceptionPtr guard(e);
-        auto* error = dynamic_cast<CInternetException*>(e);
-        ASSERT_NE(nullptr, error);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT), error->m_dwError);
-        EXPECT_FALSE(ErrorMessageOf(*error).empty());
+        ExpectCannotConnect(e);
     }
 }
 
